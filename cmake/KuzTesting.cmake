@@ -1,0 +1,52 @@
+# Test support: GoogleTest built from Debian's source package for the current target, and for
+# Windows targets the Wine harness that CTest runs the test programs in.
+
+set(KUZ_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree (Debian package googletest)")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${KUZ_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  find_program(KUZ_WINE wine REQUIRED)
+  set(KUZ_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+  set(KUZ_WINE_HARNESS ${PROJECT_SOURCE_DIR}/tests/harness/wine-harness.sh)
+  configure_file(${PROJECT_SOURCE_DIR}/tests/harness/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
+    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(KUZ_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KUZ_WINE_RUN})
+
+  add_test(NAME wine.setup COMMAND ${KUZ_WINE_HARNESS} setup ${KUZ_WINE_ROOT})
+  add_test(NAME wine.cleanup COMMAND ${KUZ_WINE_HARNESS} cleanup ${KUZ_WINE_ROOT})
+  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+endif()
+
+# kuz_add_test(NAME target [WINE_PREFIX bare|product] [FIXTURES f...] [DESKTOP] [TIMEOUT s] [ARGS a...])
+# Registers a test program. Under Wine it runs in the named prefix (bare by default) with the
+# harness running; DESKTOP serialises the tests that show windows on the shared virtual desktop.
+function(kuz_add_test name target)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "DESKTOP" "WINE_PREFIX;TIMEOUT" "FIXTURES;ARGS;LABELS")
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 120)
+  endif()
+  add_test(NAME ${name} COMMAND ${target} ${arg_ARGS})
+  set(fixtures ${arg_FIXTURES})
+  set(env "")
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    if(NOT arg_WINE_PREFIX)
+      set(arg_WINE_PREFIX bare)
+    endif()
+    list(APPEND fixtures wine)
+    list(APPEND env "KUZ_WINE_PREFIX=${arg_WINE_PREFIX}")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} LABELS "${arg_LABELS}")
+  if(fixtures)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
+  endif()
+  if(env)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  endif()
+  if(arg_DESKTOP)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endfunction()
