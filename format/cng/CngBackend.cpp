@@ -107,8 +107,9 @@ class CngChunkCipher final : public ChunkCipher {
     Info.cbTag = TagSize;
     ULONG Written = 0;
     const ULONG Size = static_cast<ULONG>(Plain.size());
-    NTSTATUS Result = BCryptEncrypt(Key.Get(), Size ? Mutable(Plain.data()) : nullptr, Size, &Info, nullptr, 0,
-                                    Size ? Out.data() : nullptr, Size, &Written, 0);
+    std::uint8_t Dummy = 0;
+    NTSTATUS Result = BCryptEncrypt(Key.Get(), Size ? Mutable(Plain.data()) : &Dummy, Size, &Info, nullptr, 0,
+                                    Size ? Out.data() : &Dummy, Size, &Written, 0);
     return Result == StatusSuccess && Written == Size;
   }
 
@@ -123,8 +124,10 @@ class CngChunkCipher final : public ChunkCipher {
     Info.cbTag = TagSize;
     ULONG Written = 0;
     const ULONG Size = static_cast<ULONG>(Out.size());
-    NTSTATUS Result = BCryptDecrypt(Key.Get(), Size ? Mutable(Sealed.data()) : nullptr, Size, &Info, nullptr, 0,
-                                    Size ? Out.data() : nullptr, Size, &Written, 0);
+    // Never null buffers, even for an empty chunk: Wine's CNG then skips the tag check.
+    std::uint8_t Dummy = 0;
+    NTSTATUS Result = BCryptDecrypt(Key.Get(), Size ? Mutable(Sealed.data()) : &Dummy, Size, &Info, nullptr, 0,
+                                    Size ? Out.data() : &Dummy, Size, &Written, 0);
     if (Result == StatusSuccess && Written == Size) return true;
     // CNG leaves the unauthenticated plaintext in Out when the tag does not match.
     SecureWipe(Out.data(), Out.size());

@@ -131,6 +131,7 @@ Status StreamWriter::Finish() noexcept {
   auto& S = *Impl;
   if (!S.Sticky.Ok()) return S.Sticky;
   if (Status Sealed = S.Seal(S.Pending.First(S.PendingSize), true); !Sealed.Ok()) return S.Fail(Sealed);
+  S.PendingSize = 0;
   if (Status Flushed = S.Flush(); !Flushed.Ok()) return S.Fail(Flushed);
   S.Keys.Clear();
   S.Cipher.reset();

@@ -162,7 +162,7 @@ TEST_P(WycheproofVectors, RandomAccess) {
       Whole.resize(Count);
       EXPECT_EQ(Sha512Hex(Backend(), Whole), V.MessageSha512);
       // Ranges across chunk boundaries agree with the whole read.
-      for (std::uint64_t Offset : {std::uint64_t{0}, std::uint64_t{16380}, std::uint64_t{16384}, Count / 2}) {
+      for (std::uint64_t Offset : {std::uint64_t{0}, std::uint64_t{16380}, std::uint64_t{16384}, std::uint64_t{Count / 2}}) {
         Bytes Part(9);
         ASSERT_TRUE(File.Read(Offset, Part, Count).Ok());
         std::size_t Expected = std::min<std::size_t>(9, Whole.size() - std::min<std::size_t>(Offset, Whole.size()));
