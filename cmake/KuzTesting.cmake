@@ -50,3 +50,12 @@ function(kuz_add_test name target)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
   endif()
 endfunction()
+
+# kuz_test_path(OUT path): PATH as the test programs see it; under Wine that is drive Z:.
+function(kuz_test_path out path)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(${out} "Z:${path}" PARENT_SCOPE)
+  else()
+    set(${out} "${path}" PARENT_SCOPE)
+  endif()
+endfunction()
