@@ -10,7 +10,9 @@ endif()
 if(WIN32)
   # Windows 7 API level; no implicit TCHAR mapping: every call names its A or W form.
   target_compile_definitions(kuz_flags INTERFACE
-    _WIN32_WINNT=0x0601 WINVER=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+    _WIN32_WINNT=0x0601 WINVER=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX
+    # dshow.h would otherwise pull in strsafe.h, which poisons the C library names libstdc++ uses.
+    NO_DSHOW_STRSAFE)
 endif()
 
 if(KUZ_SANITIZE)
