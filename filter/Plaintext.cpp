@@ -2,7 +2,9 @@
 
 #include <dshow.h>
 
+#include <mutex>
 #include <new>
+#include <shared_mutex>
 
 #include "CheckBytes.h"
 #include "kuz/KeyText.h"

@@ -10,9 +10,9 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 
+#include "SharedLock.h"
 #include "kuz/Error.h"
 #include "kuz/Reader.h"
 
@@ -61,7 +61,7 @@ class TPlaintext {
 
   IDataErrorListener& Listener;
   // Shared by reads; exclusive while the file or key changes.
-  mutable std::shared_mutex Access;
+  mutable TSharedLock Access;
   std::unique_ptr<kuz::Reader> Reader;  // null until a file is loaded
   GUID ChosenSubtype{};
 
