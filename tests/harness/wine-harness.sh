@@ -14,7 +14,8 @@ cmd=${1:?command}
 root=$(realpath -m "${2:?root folder}")
 prefixes=(bare product)
 
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder would mirror Start-menu shortcuts into the desktop menus under $HOME.
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset WINESERVER
 
 log() { echo "wine-harness: $*"; }

@@ -5,78 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <vector>
+#include <string>
 
 #include "DirectShowResult.h"
 #include "MessageBoxes.h"
 #include "PlayerDriver.h"
+#include "SampleMedia.h"
 #include "TestConfig.h"
-#include "kuz/Io.h"
-#include "kuz/KeyText.h"
-#include "kuz/Writer.h"
 
 namespace {
 
 enum : int { Button1 = 101, Button2, Button3, Button4, Edit1, Label1 };
 
-class FileSink final : public kuz::ByteSink {
- public:
-  explicit FileSink(const std::wstring& Path) : File(_wfopen(Path.c_str(), L"wb")) {}
-  ~FileSink() override {
-    if (File) fclose(File);
-  }
-  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    return fwrite(Data.data(), 1, Data.size(), File) == Data.size() ? kuz::Success() : kuz::Failure(kuz::Error::WriteFailed);
-  }
-  FILE* File;
-};
-
 // The test clip encrypted with the key the key field starts with, in the prefix's temp folder.
 std::wstring SampleKuz() {
-  static const std::wstring Path = [] {
-    std::vector<std::uint8_t> Plain;
-    const std::string Media = std::string(KUZ_WINDOW_MEDIA) + "/clip.avi";
-    if (FILE* In = fopen(Media.c_str(), "rb")) {
-      std::uint8_t Buffer[65536];
-      for (size_t Got; (Got = fread(Buffer, 1, sizeof Buffer, In)) > 0;) Plain.insert(Plain.end(), Buffer, Buffer + Got);
-      fclose(In);
-    }
-    wchar_t Temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, Temp);
-    const std::wstring Out = std::wstring(Temp) + L"kuz-window-clip.kuz";
-    kuz::InputKey Key;
-    kuz::StreamWriter Writer;
-    {
-      FileSink Sink(Out);
-      if (Plain.empty() || !Sink.File || !kuz::ParseKeyText("d47e09c3a1f85b2e6c70d9a4e13b8f56", Key).Ok() ||
-          !Writer.Start(Sink, Key.Bytes()).Ok() || !Writer.Write(Plain).Ok() || !Writer.Finish().Ok())
-        return std::wstring();
-    }
-    return Out;
-  }();
+  static const std::wstring Path = WriteSampleKuz(std::string(KUZ_WINDOW_MEDIA) + "/clip.avi", L"kuz-window-clip.kuz");
   return Path;
-}
-
-struct VideoWindowSearch {
-  DWORD Process;
-  bool Found;
-};
-
-BOOL CALLBACK FindVideoWindow(HWND Window, LPARAM Parameter) {
-  auto* Search = reinterpret_cast<VideoWindowSearch*>(Parameter);
-  DWORD Process = 0;
-  GetWindowThreadProcessId(Window, &Process);
-  if (Process == Search->Process && IsWindowVisible(Window) && TextOf(Window) == L"ActiveMovie Window")
-    Search->Found = true;
-  return TRUE;
-}
-
-// The video renderer's own window, which exists while a graph with video is built.
-bool VideoWindowShown(const PlayerProcess& Player) {
-  VideoWindowSearch Search{Player.ProcessId(), false};
-  EnumWindows(FindVideoWindow, reinterpret_cast<LPARAM>(&Search));
-  return Search.Found;
 }
 
 class PlayingTest : public testing::Test {

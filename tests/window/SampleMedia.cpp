@@ -1,0 +1,77 @@
+#include "SampleMedia.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "kuz/Io.h"
+#include "kuz/KeyText.h"
+#include "kuz/Writer.h"
+
+namespace {
+
+class FileSink final : public kuz::ByteSink {
+ public:
+  explicit FileSink(const std::wstring& Path) : File(_wfopen(Path.c_str(), L"wb")) {}
+  ~FileSink() override {
+    if (File) fclose(File);
+  }
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+
+  bool Opened() const { return File != nullptr; }
+  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
+    return fwrite(Data.data(), 1, Data.size(), File) == Data.size() ? kuz::Success()
+                                                                    : kuz::Failure(kuz::Error::WriteFailed);
+  }
+
+ private:
+  FILE* File;
+};
+
+std::vector<std::uint8_t> ReadAll(const std::string& Path) {
+  std::vector<std::uint8_t> Bytes;
+  if (FILE* In = fopen(Path.c_str(), "rb")) {
+    std::uint8_t Buffer[65536];
+    for (size_t Got; (Got = fread(Buffer, 1, sizeof Buffer, In)) > 0;) Bytes.insert(Bytes.end(), Buffer, Buffer + Got);
+    fclose(In);
+  }
+  return Bytes;
+}
+
+struct VideoWindowSearch {
+  DWORD Process;
+  bool Found;
+};
+
+BOOL CALLBACK FindVideoWindow(HWND Window, LPARAM Parameter) {
+  auto* Search = reinterpret_cast<VideoWindowSearch*>(Parameter);
+  DWORD Process = 0;
+  GetWindowThreadProcessId(Window, &Process);
+  if (Process == Search->Process && IsWindowVisible(Window) && TextOf(Window) == L"ActiveMovie Window")
+    Search->Found = true;
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring WriteSampleKuz(const std::string& Clip, const std::wstring& Name) {
+  const std::vector<std::uint8_t> Plain = ReadAll(Clip);
+  wchar_t Temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, Temp);
+  const std::wstring Out = std::wstring(Temp) + Name;
+  kuz::InputKey Key;
+  kuz::StreamWriter Writer;
+  FileSink Sink(Out);
+  if (Plain.empty() || !Sink.Opened() || !kuz::ParseKeyText(SampleKeyText, Key).Ok() ||
+      !Writer.Start(Sink, Key.Bytes()).Ok() || !Writer.Write(Plain).Ok() || !Writer.Finish().Ok())
+    return std::wstring();
+  return Out;
+}
+
+bool VideoWindowShown(const PlayerProcess& Player) {
+  VideoWindowSearch Search{Player.ProcessId(), false};
+  EnumWindows(FindVideoWindow, reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
