@@ -7,6 +7,7 @@
 #include <shared_mutex>
 
 #include "CheckBytes.h"
+#include "ReadAheadSource.h"
 #include "kuz/KeyText.h"
 #include "kuz/Win32File.h"
 
@@ -49,7 +50,10 @@ HRESULT TPlaintext::Load(const wchar_t* FileName) noexcept {
   if (!Opened) return E_OUTOFMEMORY;
   std::unique_ptr<kuz::ByteSource> Source;
   kuz::Status Result = kuz::AdoptWin32File(std::move(File), Source);
-  if (Result.Ok()) Result = Opened->Open(std::move(Source));
+  if (Result.Ok()) {
+    auto Ahead = std::unique_ptr<kuz::ByteSource>(new (std::nothrow) TReadAheadSource(std::move(Source)));
+    Result = Ahead ? Opened->Open(std::move(Ahead)) : kuz::Failure(kuz::Error::OutOfMemory);
+  }
   if (!Result.Ok()) return StatusResult(Result);
   Reader = std::move(Opened);
   return S_OK;
