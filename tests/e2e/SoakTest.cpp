@@ -12,9 +12,7 @@
 #include <wrl/client.h>
 
 #include "PlaybackGraph.h"
-#include "kuz/Io.h"
-#include "kuz/KeyText.h"
-#include "kuz/Writer.h"
+#include "SampleMedia.h"
 
 namespace {
 
@@ -23,35 +21,7 @@ using Microsoft::WRL::ComPtr;
 constexpr int Cycles = 200;
 constexpr int Baseline = 20;  // cycles run before measuring, so that caches are warm
 
-class FileSink final : public kuz::ByteSink {
- public:
-  explicit FileSink(const std::wstring& Path) : File(_wfopen(Path.c_str(), L"wb")) {}
-  ~FileSink() override {
-    if (File) fclose(File);
-  }
-  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    return fwrite(Data.data(), 1, Data.size(), File) == Data.size() ? kuz::Success() : kuz::Failure(kuz::Error::WriteFailed);
-  }
-  FILE* File;
-};
-
-std::wstring WriteSample() {
-  std::vector<std::uint8_t> Plain;
-  if (FILE* In = fopen(KUZ_SOAK_MEDIA, "rb")) {
-    std::uint8_t Buffer[65536];
-    for (size_t Got; (Got = fread(Buffer, 1, sizeof Buffer, In)) > 0;) Plain.insert(Plain.end(), Buffer, Buffer + Got);
-    fclose(In);
-  }
-  wchar_t Temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, Temp);
-  const std::wstring Path = std::wstring(Temp) + L"kuz-soak.kuz";
-  kuz::InputKey Key;
-  kuz::StreamWriter Writer;
-  FileSink Sink(Path);
-  const bool Written = !Plain.empty() && Sink.File && kuz::ParseKeyText("d47e09c3a1f85b2e6c70d9a4e13b8f56", Key).Ok() &&
-                       Writer.Start(Sink, Key.Bytes()).Ok() && Writer.Write(Plain).Ok() && Writer.Finish().Ok();
-  return Written ? Path : std::wstring();
-}
+std::wstring WriteSample() { return WriteSampleKuz(KUZ_SOAK_MEDIA, L"kuz-soak.kuz"); }
 
 struct Usage {
   size_t Handles = 0;

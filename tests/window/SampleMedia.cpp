@@ -42,7 +42,7 @@ std::vector<std::uint8_t> ReadAll(const std::string& Path) {
 
 struct VideoWindowSearch {
   DWORD Process;
-  bool Found;
+  HWND Found;
 };
 
 BOOL CALLBACK FindVideoWindow(HWND Window, LPARAM Parameter) {
@@ -50,7 +50,7 @@ BOOL CALLBACK FindVideoWindow(HWND Window, LPARAM Parameter) {
   DWORD Process = 0;
   GetWindowThreadProcessId(Window, &Process);
   if (Process == Search->Process && IsWindowVisible(Window) && TextOf(Window) == L"ActiveMovie Window")
-    Search->Found = true;
+    Search->Found = Window;
   return TRUE;
 }
 
@@ -70,8 +70,8 @@ std::wstring WriteSampleKuz(const std::string& Clip, const std::wstring& Name) {
   return Out;
 }
 
-bool VideoWindowShown(const PlayerProcess& Player) {
-  VideoWindowSearch Search{Player.ProcessId(), false};
+HWND VideoWindowOf(const PlayerProcess& Player) {
+  VideoWindowSearch Search{Player.ProcessId(), nullptr};
   EnumWindows(FindVideoWindow, reinterpret_cast<LPARAM>(&Search));
   return Search.Found;
 }

@@ -13,6 +13,7 @@ inline constexpr char SampleKeyText[] = "d47e09c3a1f85b2e6c70d9a4e13b8f56";
 // empty when reading or writing failed.
 std::wstring WriteSampleKuz(const std::string& Clip, const std::wstring& Name);
 
-// Whether the video renderer's own window ("ActiveMovie Window"), which exists while a graph with
-// video is built, shows in the player's process.
-bool VideoWindowShown(const PlayerProcess& Player);
+// The video renderer's own window ("ActiveMovie Window"), which exists while a graph with video
+// is built, in the player's process; null when none shows.
+HWND VideoWindowOf(const PlayerProcess& Player);
+inline bool VideoWindowShown(const PlayerProcess& Player) { return VideoWindowOf(Player) != nullptr; }
