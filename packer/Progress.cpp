@@ -11,7 +11,7 @@ Progress::Progress(const char* Verb, std::uint64_t Total)
 
 Progress::~Progress() {
   // Clears the bar's line.
-  if (Shown) std::fprintf(stderr, "\r%70s\r", "");
+  if (Shown && DrawnWidth > 0) std::fprintf(stderr, "\r%*s\r", DrawnWidth, "");
 }
 
 void Progress::Update(std::uint64_t Done) {
@@ -25,8 +25,9 @@ void Progress::Update(std::uint64_t Done) {
   char Bar[Width + 1];
   for (int I = 0; I < Width; ++I) Bar[I] = I < Filled ? '#' : '.';
   Bar[Width] = '\0';
-  std::fprintf(stderr, "\rkuzpack: %s [%s] %3d%% %.1f of %.1f MiB", Verb, Bar, Percent, Done / 1048576.0,
-               Total / 1048576.0);
+  int Printed = std::fprintf(stderr, "\rkuzpack: %s [%s] %3d%% %.1f of %.1f MiB", Verb, Bar, Percent, Done / 1048576.0,
+                            Total / 1048576.0);
+  if (Printed - 1 > DrawnWidth) DrawnWidth = Printed - 1;
   std::fflush(stderr);
 }
 

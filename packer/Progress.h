@@ -21,6 +21,7 @@ class Progress {
   const char* Verb;
   std::uint64_t Total;
   bool Shown;
+  int DrawnWidth = 0;  // the widest line drawn, without its carriage return
   std::chrono::steady_clock::time_point LastDrawn;
 };
 
