@@ -6,6 +6,7 @@
 
 #include "Platform.h"
 #include "Progress.h"
+#include "WriteBehind.h"
 #include "kuz/Crypto.h"
 #include "kuz/Reader.h"
 #include "kuz/StreamReader.h"
@@ -49,8 +50,10 @@ class CountingSink final : public kuz::ByteSink {
 };
 
 // Feeds the whole of In to Engine (a StreamWriter or StreamReader) and finishes it.
+// Behind, when given, stands between Stream and Out and is finished before Out is committed.
 template <typename Engine>
-Outcome Pump(const std::string& InPath, const char* Verb, Engine& Stream, OutputFile* Out, const std::string& OutPath) {
+Outcome Pump(const std::string& InPath, const char* Verb, Engine& Stream, OutputFile* Out, WriteBehind* Behind,
+             const std::string& OutPath) {
   InputFile In;
   std::string Error;
   if (!In.Open(InPath, Error)) return Fail(InPath, Error);
@@ -72,6 +75,9 @@ Outcome Pump(const std::string& InPath, const char* Verb, Engine& Stream, Output
     Bar.Update(Done);
   }
   if (kuz::Status Finished = Stream.Finish(); !Finished.Ok()) return Refused(Finished);
+  if (Behind) {
+    if (kuz::Status Written = Behind->Finish(); !Written.Ok()) return Refused(Written);
+  }
   if (Out && !Out->Commit(Error)) return Fail(OutPath, Error);
   return {};
 }
@@ -89,7 +95,7 @@ Outcome Verify(const std::string& In, const kuz::InputKey& Key) {
   CountingSink Sink;
   kuz::StreamReader Reader;
   if (kuz::Status Started = Reader.Start(Sink, Key.Bytes()); !Started.Ok()) return Fail(In, Started);
-  Outcome Result = Pump(In, "verifying", Reader, nullptr, "");
+  Outcome Result = Pump(In, "verifying", Reader, nullptr, nullptr, "");
   if (Result.ExitCode == 0)
     std::printf("%s: authentic, %" PRIu64 " bytes of plaintext in %" PRIu64 " chunks\n", In.c_str(), Sink.Bytes,
                 Sink.Bytes / kuz::ChunkSize + 1);
@@ -135,9 +141,10 @@ Outcome EncryptFile(const std::string& In, const std::string& Out, const kuz::In
   OutputFile Target;
   std::string Error;
   if (!Target.Create(Out, Replace, Error)) return Fail(Out, Error);
+  WriteBehind Behind(Target);
   kuz::StreamWriter Writer;
-  if (kuz::Status Started = Writer.Start(Target, Key.Bytes()); !Started.Ok()) return Fail(Out, Started);
-  return Pump(In, "encrypting", Writer, &Target, Out);
+  if (kuz::Status Started = Writer.Start(Behind, Key.Bytes()); !Started.Ok()) return Fail(Out, Started);
+  return Pump(In, "encrypting", Writer, &Target, &Behind, Out);
 }
 
 Outcome DecryptFile(const std::string& In, const std::string& Out, const kuz::InputKey& Key, bool Replace) {
@@ -145,9 +152,10 @@ Outcome DecryptFile(const std::string& In, const std::string& Out, const kuz::In
   OutputFile Target;
   std::string Error;
   if (!Target.Create(Out, Replace, Error)) return Fail(Out, Error);
+  WriteBehind Behind(Target);
   kuz::StreamReader Reader;
-  if (kuz::Status Started = Reader.Start(Target, Key.Bytes()); !Started.Ok()) return Fail(In, Started);
-  return Pump(In, "decrypting", Reader, &Target, Out);
+  if (kuz::Status Started = Reader.Start(Behind, Key.Bytes()); !Started.Ok()) return Fail(In, Started);
+  return Pump(In, "decrypting", Reader, &Target, &Behind, Out);
 }
 
 Outcome Run(const Options& Parsed) {
