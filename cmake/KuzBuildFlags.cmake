@@ -19,3 +19,8 @@ if(KUZ_SANITIZE)
   target_compile_options(kuz_flags INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(kuz_flags INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(KUZ_FUZZ)
+  # Coverage for libFuzzer in everything; only the fuzz targets link its main.
+  target_compile_options(kuz_flags INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config libssl-dev googletest
+  cmake ninja-build g++ pkg-config libssl-dev openssl googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nsis
   # fuzzing and sanitizers
   clang libclang-rt-14-dev

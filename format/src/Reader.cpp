@@ -43,6 +43,28 @@ struct Reader::State {
 
   std::uint64_t ChunkAreaStart() const noexcept { return MessageOffset + MessageHeaderSize; }
 
+  // A fresh state over Source with room for the context and the cache; replaces Impl.
+  static Status Prepare(std::unique_ptr<State>& Impl, std::unique_ptr<ByteSource>& Source,
+                        std::size_t ContextSize) noexcept {
+    if (Impl) Impl->DropKey();
+    Impl.reset();
+    if (!Source) return Failure(Error::NotOpen);
+    auto S = detail::MakeState<State>();
+    if (!S) return Failure(Error::OutOfMemory);
+    if (!S->Sealed.Allocate(SealedChunkSize) || !S->Context.Allocate(ContextSize)) return Failure(Error::OutOfMemory);
+    for (auto& Slot : S->Cache)
+      if (!Slot.Plain.Allocate(ChunkSize)) return Failure(Error::OutOfMemory);
+    if (!Source->Size(S->Facts.FileSize).Ok()) return Failure(Error::ReadFailed);
+    S->Source = std::move(Source);
+    S->ContextSize = ContextSize;
+    Impl = std::move(S);
+    return Success();
+  }
+
+  void DescribeLayout() noexcept {
+    Facts.LayoutStatus = ComputeLayout(Facts.FileSize - ChunkAreaStart(), Facts.Layout);
+  }
+
   void DropKey() noexcept {
     Keyed = false;
     Keys.Clear();
@@ -86,35 +108,17 @@ Reader::Reader() noexcept = default;
 Reader::~Reader() {
   if (Impl) Impl->DropKey();
 }
-
-namespace {
-
-template <typename StateT>
-Status Prepare(std::unique_ptr<StateT>& Impl, std::unique_ptr<ByteSource>& Source, std::size_t ContextSize) noexcept {
-  if (Impl) Impl->DropKey();
-  Impl.reset();
-  if (!Source) return Failure(Error::NotOpen);
-  auto S = detail::MakeState<StateT>();
-  if (!S) return Failure(Error::OutOfMemory);
-  if (!S->Sealed.Allocate(SealedChunkSize) || !S->Context.Allocate(ContextSize)) return Failure(Error::OutOfMemory);
-  for (auto& Slot : S->Cache)
-    if (!Slot.Plain.Allocate(ChunkSize)) return Failure(Error::OutOfMemory);
-  if (!Source->Size(S->Facts.FileSize).Ok()) return Failure(Error::ReadFailed);
-  S->Source = std::move(Source);
-  S->ContextSize = ContextSize;
-  Impl = std::move(S);
-  return Success();
+Reader::Reader(Reader&&) noexcept = default;
+Reader& Reader::operator=(Reader&& Other) noexcept {
+  if (this != &Other) {
+    if (Impl) Impl->DropKey();
+    Impl = std::move(Other.Impl);
+  }
+  return *this;
 }
-
-template <typename StateT>
-void DescribeLayout(StateT& S) noexcept {
-  S.Facts.LayoutStatus = ComputeLayout(S.Facts.FileSize - S.ChunkAreaStart(), S.Facts.Layout);
-}
-
-}  // namespace
 
 Status Reader::Open(std::unique_ptr<ByteSource> Source) noexcept {
-  if (Status Prepared = Prepare(Impl, Source, HeaderSize); !Prepared.Ok()) return Prepared;
+  if (Status Prepared = State::Prepare(Impl, Source, HeaderSize); !Prepared.Ok()) return Prepared;
   auto& S = *Impl;
   std::array<std::uint8_t, FirstChunkOffset> First{};
   std::size_t Available = static_cast<std::size_t>(std::min<std::uint64_t>(S.Facts.FileSize, First.size()));
@@ -130,12 +134,12 @@ Status Reader::Open(std::unique_ptr<ByteSource> Source) noexcept {
   std::memcpy(S.MessageHeader.data(), First.data() + HeaderSize, MessageHeaderSize);
   S.MessageOffset = HeaderSize;
   S.Facts.Version = First[HeaderSize - 1];
-  DescribeLayout(S);
+  S.DescribeLayout();
   return Success();
 }
 
 Status Reader::OpenMessage(std::unique_ptr<ByteSource> Source, std::span<const std::uint8_t> Context) noexcept {
-  if (Status Prepared = Prepare(Impl, Source, Context.size()); !Prepared.Ok()) return Prepared;
+  if (Status Prepared = State::Prepare(Impl, Source, Context.size()); !Prepared.Ok()) return Prepared;
   auto& S = *Impl;
   if (!Context.empty()) std::memcpy(S.Context.Data(), Context.data(), Context.size());
   Status Result = Success();
@@ -146,7 +150,7 @@ Status Reader::OpenMessage(std::unique_ptr<ByteSource> Source, std::span<const s
     return Result;
   }
   S.MessageOffset = 0;
-  DescribeLayout(S);
+  S.DescribeLayout();
   return Success();
 }
 

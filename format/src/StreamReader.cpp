@@ -34,6 +34,21 @@ struct StreamReader::State {
   std::uint64_t Delivered = 0;
   Status Sticky;
 
+  // A fresh state in Impl, holding a copy of the input key until the salt is in.
+  static Status Begin(std::unique_ptr<State>& Impl, ByteSink& PlainOut, std::span<const std::uint8_t> Key,
+                      std::size_t ContextCapacity, const CryptoBackend& Backend) noexcept {
+    Impl = detail::MakeState<State>();
+    if (!Impl) return Failure(Error::OutOfMemory);
+    auto& S = *Impl;
+    S.Sink = &PlainOut;
+    S.Backend = &Backend;
+    if (!S.Sealed.Allocate(SealedChunkSize) || !S.Plain.Allocate(ChunkSize) || !S.Context.Allocate(ContextCapacity))
+      return S.Fail(Failure(Error::OutOfMemory));
+    if (Key.size() != AeadKeySize) return S.Fail(Failure(Error::MalformedKey));
+    std::memcpy(S.InputKey.Data(), Key.data(), AeadKeySize);
+    return Success();
+  }
+
   Status Fail(Status Result) noexcept {
     Sticky = Result;
     InputKey.Clear();
@@ -111,33 +126,14 @@ StreamReader::~StreamReader() = default;
 StreamReader::StreamReader(StreamReader&&) noexcept = default;
 StreamReader& StreamReader::operator=(StreamReader&&) noexcept = default;
 
-namespace {
-
-template <typename StateT>
-Status Begin(std::unique_ptr<StateT>& Impl, ByteSink& PlainOut, std::span<const std::uint8_t> InputKey,
-             std::size_t ContextCapacity, const CryptoBackend& Backend) noexcept {
-  Impl = detail::MakeState<StateT>();
-  if (!Impl) return Failure(Error::OutOfMemory);
-  auto& S = *Impl;
-  S.Sink = &PlainOut;
-  S.Backend = &Backend;
-  if (!S.Sealed.Allocate(SealedChunkSize) || !S.Plain.Allocate(ChunkSize) || !S.Context.Allocate(ContextCapacity))
-    return S.Fail(Failure(Error::OutOfMemory));
-  if (InputKey.size() != AeadKeySize) return S.Fail(Failure(Error::MalformedKey));
-  std::memcpy(S.InputKey.Data(), InputKey.data(), AeadKeySize);
-  return Success();
-}
-
-}  // namespace
-
 Status StreamReader::Start(ByteSink& PlainOut, std::span<const std::uint8_t> InputKey,
                            const CryptoBackend& Backend) noexcept {
-  return Begin(Impl, PlainOut, InputKey, HeaderSize, Backend);
+  return State::Begin(Impl, PlainOut, InputKey, HeaderSize, Backend);
 }
 
 Status StreamReader::StartMessage(ByteSink& PlainOut, std::span<const std::uint8_t> InputKey,
                                   std::span<const std::uint8_t> Context, const CryptoBackend& Backend) noexcept {
-  if (Status Begun = Begin(Impl, PlainOut, InputKey, Context.size(), Backend); !Begun.Ok()) return Begun;
+  if (Status Begun = State::Begin(Impl, PlainOut, InputKey, Context.size(), Backend); !Begun.Ok()) return Begun;
   if (!Context.empty()) std::memcpy(Impl->Context.Data(), Context.data(), Context.size());
   Impl->ContextSize = Context.size();
   Impl->Now = Phase::MessageHeader;

@@ -44,6 +44,9 @@ class Reader {
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
+  // Not while other threads use either reader.
+  Reader(Reader&&) noexcept;
+  Reader& operator=(Reader&&) noexcept;
 
   // A .kuz file: NotKuzFile, UnsupportedVersion, TruncatedHeader, ReadFailed.
   Status Open(std::unique_ptr<ByteSource> Source) noexcept;
