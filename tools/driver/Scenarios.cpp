@@ -72,18 +72,26 @@ class Session {
 
   // Opens a file through the open button and the dialog, as a user would.
   bool Open(const std::wstring& Path) {
+    OldVideo = VideoWindowOf(Player);
     Player.Click(Button1);
     HWND Dialog = Player.WaitForDialog();
     if (!Check("dialog-shown", Dialog != nullptr)) return false;
     AcceptOpenDialog(Dialog, Path);
+    Check("dialog-closed", WaitUntil([&] { return !IsWindow(Dialog) || !IsWindowVisible(Dialog); }));
     Event("opened");
     return true;
   }
 
+  // Playing once the new graph's video window shows (the old graph's may linger a moment).
   bool WaitPlaying() {
-    const bool Playing = WaitUntil([&] { return VideoWindowOf(Player) != nullptr || !Player.Dialogs().empty(); }, 20000) &&
-                         VideoWindowOf(Player) != nullptr;
-    Check("playing", Playing && Player.Dialogs().empty());
+    auto NewVideo = [&] {
+      HWND Video = VideoWindowOf(Player);
+      return Video && Video != OldVideo;
+    };
+    const bool Playing = WaitUntil([&] { return NewVideo() || !Player.Dialogs().empty(); }, 20000) && NewVideo();
+    std::string Shown;
+    for (HWND Box : Player.Dialogs()) Shown += " message: \"" + Narrow(ReadMessageBox(Box).Text) + "\"";
+    Check("playing", Playing && Player.Dialogs().empty(), Shown);
     Event("playing");
     return Playing;
   }
@@ -159,6 +167,7 @@ class Session {
 
   const ScenarioSettings& Settings;
   PlayerProcess Player;
+  HWND OldVideo = nullptr;
 };
 
 // Plays, pauses, plays on, stops: the recording shows where the sound went.
