@@ -4,32 +4,9 @@
 
 #include <cstdio>
 
-#include "kuz/Io.h"
-#include "kuz/KeyText.h"
-#include "kuz/Writer.h"
+#include "SampleMedia.h"
 
 namespace {
-
-class FileSink final : public kuz::ByteSink {
- public:
-  explicit FileSink(const std::wstring& Path) : File(_wfopen(Path.c_str(), L"wb")) {}
-  ~FileSink() override {
-    if (File) fclose(File);
-  }
-  bool Open() const { return File != nullptr; }
-  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    if (fwrite(Data.data(), 1, Data.size(), File) != Data.size()) return kuz::Failure(kuz::Error::WriteFailed);
-    return kuz::Success();
-  }
-  bool Close() {
-    const bool Closed = fclose(File) == 0;
-    File = nullptr;
-    return Closed;
-  }
-
- private:
-  FILE* File;
-};
 
 struct TempFolderOwner {
   std::wstring Path;
@@ -73,15 +50,7 @@ std::wstring TempPath(const std::wstring& Name) { return TempFolder() + L"\\" + 
 
 std::wstring WriteKuz(const std::wstring& Name, const std::vector<std::uint8_t>& Plaintext, const char* KeyText) {
   const std::wstring Path = TempPath(Name);
-  kuz::InputKey Key;
-  EXPECT_TRUE(kuz::ParseKeyText(KeyText, Key).Ok());
-  FileSink Sink(Path);
-  EXPECT_TRUE(Sink.Open());
-  kuz::StreamWriter Writer;
-  EXPECT_TRUE(Writer.Start(Sink, Key.Bytes()).Ok());
-  EXPECT_TRUE(Writer.Write(Plaintext).Ok());
-  EXPECT_TRUE(Writer.Finish().Ok());
-  EXPECT_TRUE(Sink.Close());
+  EXPECT_TRUE(WriteKuzFile(Path, Plaintext, KeyText));
   return Path;
 }
 

@@ -29,6 +29,14 @@ std::vector<HWND> TopLevelWindows(DWORD ProcessId, const char* ClassName, bool V
 
 }  // namespace
 
+std::wstring WindowsPath(const std::string& Path) {
+  std::wstring Wide(Path.begin(), Path.end());
+  for (wchar_t& C : Wide)
+    if (C == L'/') C = L'\\';
+  if (!Wide.empty() && Wide[0] == L'\\') Wide = L"Z:" + Wide;
+  return Wide;
+}
+
 std::wstring TextOf(HWND Window) {
   wchar_t Buffer[4096] = {};
   DWORD_PTR Length = 0;

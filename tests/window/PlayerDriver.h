@@ -50,6 +50,10 @@ class PlayerProcess {
   HWND Form = nullptr;
 };
 
+// A path as Windows programs under Wine take it: "/work/x" becomes "Z:\\work\\x"; Windows paths
+// keep their drive, with forward slashes turned around.
+std::wstring WindowsPath(const std::string& Path);
+
 // The text of a window (any process).
 std::wstring TextOf(HWND Window);
 std::string ClassOf(HWND Window);

@@ -21,6 +21,12 @@ class FileSink final : public kuz::ByteSink {
   FileSink& operator=(const FileSink&) = delete;
 
   bool Opened() const { return File != nullptr; }
+  // Closes the file; false when its last bytes could not be written.
+  bool Close() {
+    const bool Closed = File && fclose(File) == 0;
+    File = nullptr;
+    return Closed;
+  }
   kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
     return fwrite(Data.data(), 1, Data.size(), File) == Data.size() ? kuz::Success()
                                                                     : kuz::Failure(kuz::Error::WriteFailed);
@@ -56,18 +62,20 @@ BOOL CALLBACK FindVideoWindow(HWND Window, LPARAM Parameter) {
 
 }  // namespace
 
+bool WriteKuzFile(const std::wstring& Path, std::span<const std::uint8_t> Plaintext, const char* KeyText) {
+  kuz::InputKey Key;
+  kuz::StreamWriter Writer;
+  FileSink Sink(Path);
+  return Sink.Opened() && kuz::ParseKeyText(KeyText, Key).Ok() && Writer.Start(Sink, Key.Bytes()).Ok() &&
+         Writer.Write(Plaintext).Ok() && Writer.Finish().Ok() && Sink.Close();
+}
+
 std::wstring WriteSampleKuz(const std::string& Clip, const std::wstring& Name) {
   const std::vector<std::uint8_t> Plain = ReadAll(Clip);
   wchar_t Temp[MAX_PATH];
   GetTempPathW(MAX_PATH, Temp);
   const std::wstring Out = std::wstring(Temp) + Name;
-  kuz::InputKey Key;
-  kuz::StreamWriter Writer;
-  FileSink Sink(Out);
-  if (Plain.empty() || !Sink.Opened() || !kuz::ParseKeyText(SampleKeyText, Key).Ok() ||
-      !Writer.Start(Sink, Key.Bytes()).Ok() || !Writer.Write(Plain).Ok() || !Writer.Finish().Ok())
-    return std::wstring();
-  return Out;
+  return !Plain.empty() && WriteKuzFile(Out, Plain, SampleKeyText) ? Out : std::wstring();
 }
 
 HWND VideoWindowOf(const PlayerProcess& Player) {

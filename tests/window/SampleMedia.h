@@ -2,12 +2,17 @@
 // file, and a way to see that the player plays it.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "PlayerDriver.h"
 
 // The key the player's key field starts with.
 inline constexpr char SampleKeyText[] = "d47e09c3a1f85b2e6c70d9a4e13b8f56";
+
+// Writes Plaintext as the .kuz file Path, encrypted with KeyText; whether it worked.
+bool WriteKuzFile(const std::wstring& Path, std::span<const std::uint8_t> Plaintext, const char* KeyText);
 
 // Encrypts the file Clip with the sample key into the temp folder as Name; the path written, or
 // empty when reading or writing failed.

@@ -5,19 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "PlayerDriver.h"
 #include "TestConfig.h"
 
 namespace {
 
 TestConfig Settings;
-
-std::wstring WindowsPath(const std::string& Path) {
-  std::wstring Wide(Path.begin(), Path.end());
-  for (wchar_t& C : Wide)
-    if (C == L'/') C = L'\\';
-  if (!Wide.empty() && Wide[0] == L'\\') Wide = L"Z:" + Wide;
-  return Wide;
-}
 
 }  // namespace
 

@@ -13,19 +13,8 @@
 #include <cstdio>
 #include <string>
 
+#include "PlayerDriver.h"
 #include "Scenarios.h"
-
-namespace {
-
-std::wstring WindowsPath(const std::string& Path) {
-  std::wstring Wide(Path.begin(), Path.end());
-  for (wchar_t& C : Wide)
-    if (C == L'/') C = L'\\';
-  if (!Wide.empty() && Wide[0] == L'\\') Wide = L"Z:" + Wide;
-  return Wide;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   ScenarioSettings Settings;
