@@ -285,6 +285,26 @@ TEST_F(AsyncReaderTest, ConcurrentReadersAllGetTheirBytes) {
   EXPECT_EQ(Wrong.load(), 0);
 }
 
+// Reads that follow each other are served from windows read ahead on another thread; these
+// cross several windows, with a seek back and forth between them.
+TEST(AsyncReaderReadAheadTest, SequentialReadsAcrossWindowsAndSeeksAreExact) {
+  const auto Plain = Pattern(3 * 1024 * 1024 + 4321, 9);
+  TFilter Filter = OpenFilter(WriteKuz(L"readahead.kuz", Plain));
+  ComPtr<IAsyncReader> Reader = ReaderOf(Filter);
+  std::vector<BYTE> Buffer(70001);
+  auto ReadAndCompare = [&](LONGLONG From, LONGLONG To, LONG Piece) {
+    for (LONGLONG Position = From; Position < To; Position += Piece) {
+      const LONG Count = static_cast<LONG>(std::min<LONGLONG>(Piece, static_cast<LONGLONG>(Plain.size()) - Position));
+      ASSERT_EQ(Reader->SyncRead(Position, Count, Buffer.data()), S_OK) << "at " << Position;
+      ASSERT_EQ(std::memcmp(Buffer.data(), Plain.data() + Position, static_cast<size_t>(Count)), 0) << "at " << Position;
+    }
+  };
+  ReadAndCompare(0, 1500000, 65536);
+  ReadAndCompare(100, 300000, 70001);       // back to the start, mid-window
+  ReadAndCompare(2900000, static_cast<LONGLONG>(Plain.size()), 4099);  // ahead, to the end
+  ReadAndCompare(1500000, 2600000, 16384);
+}
+
 TEST(AsyncReaderDamageTest, AReadMeetingADamagedChunkFailsWholeAndIsReported) {
   const auto Plain = Pattern(6 * ChunkSize + 99, 5);
   const std::wstring Path = WriteKuz(L"damaged.kuz", Plain);
