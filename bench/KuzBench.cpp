@@ -41,15 +41,6 @@ class NullSink final : public kuz::ByteSink {
   std::uint64_t Bytes = 0;
 };
 
-class CollectingSink final : public kuz::ByteSink {
- public:
-  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    Out.insert(Out.end(), Data.begin(), Data.end());
-    return kuz::Success();
-  }
-  Bytes Out;
-};
-
 // Counts the sealed bytes the reader fetches, to show how many chunks a read costs.
 class CountingSource final : public kuz::ByteSource {
  public:
@@ -107,7 +98,7 @@ int main(int Argc, char** Argv) {
 
   // Library, in memory: the best of five runs each (the machine may be shared).
   double EncryptSeconds = 1e9, DecryptSeconds = 1e9;
-  CollectingSink Sealed;
+  kuz::MemorySink Sealed;
   for (int Round = 0; Round < 5; ++Round) {
     NullSink Sink;
     kuz::StreamWriter Writer;
@@ -116,7 +107,7 @@ int main(int Argc, char** Argv) {
   }
   {
     kuz::StreamWriter Writer;
-    Sealed.Out.reserve(Plain.size() + Plain.size() / 1000 + 1000);
+    Sealed.Bytes.reserve(Plain.size() + Plain.size() / 1000 + 1000);
     if (!Writer.Start(Sealed, Key.Bytes(), Backend).Ok()) Fail("start");
     Run(Writer, Plain);
   }
@@ -124,7 +115,7 @@ int main(int Argc, char** Argv) {
     NullSink Sink;
     kuz::StreamReader Reader;
     if (!Reader.Start(Sink, Key.Bytes(), Backend).Ok()) Fail("start");
-    DecryptSeconds = std::min(DecryptSeconds, Run(Reader, Sealed.Out));
+    DecryptSeconds = std::min(DecryptSeconds, Run(Reader, Sealed.Bytes));
     if (Sink.Bytes != Plain.size()) Fail("decrypt");
   }
   std::printf("library encrypt, in memory:      %8.1f MB/s\n", MB / EncryptSeconds);
@@ -133,7 +124,7 @@ int main(int Argc, char** Argv) {
   // Random access: 4 KiB reads far apart, nearly always outside the small cache; once kept
   // inside one chunk, once at any offset (a quarter of those straddle two chunks).
   {
-    auto* Source = new CountingSource(Sealed.Out);
+    auto* Source = new CountingSource(Sealed.Bytes);
     kuz::Reader File;
     if (!File.Open(std::unique_ptr<kuz::ByteSource>(Source)).Ok() || !File.SetKey(Key.Bytes(), Backend).Ok())
       Fail("open");

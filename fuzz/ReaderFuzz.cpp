@@ -35,23 +35,14 @@ void Require(bool Condition, int Line) {
   std::abort();
 }
 
-class CollectingSink final : public kuz::ByteSink {
- public:
-  kuz::Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    Out.insert(Out.end(), Data.begin(), Data.end());
-    return kuz::Success();
-  }
-  Bytes Out;
-};
-
 Bytes Encrypt(std::span<const std::uint8_t> Plain) {
-  CollectingSink Sink;
-  Sink.Out.assign(kuz::FileHeader.begin(), kuz::FileHeader.end());
+  kuz::MemorySink Sink;
+  Sink.Bytes.assign(kuz::FileHeader.begin(), kuz::FileHeader.end());
   kuz::StreamWriter Writer;
   Require(Writer.StartMessageWithSalt(Sink, Key, kuz::FileHeader, Salt).Ok(), __LINE__);
   Require(Writer.Write(Plain).Ok(), __LINE__);
   Require(Writer.Finish().Ok(), __LINE__);
-  return std::move(Sink.Out);
+  return std::move(Sink.Bytes);
 }
 
 bool MatchesPlain(std::span<const std::uint8_t> Got, std::uint64_t Offset, std::span<const std::uint8_t> Plain) {
@@ -86,15 +77,15 @@ void ReadBothWays(std::span<const std::uint8_t> File, std::span<const std::uint8
     }
   }
 
-  CollectingSink Sink;
+  kuz::MemorySink Sink;
   kuz::StreamReader Stream;
   Result = Stream.Start(Sink, Key);
   std::size_t Piece = Steering.empty() ? File.size() : 1 + Steering[0] * 97u;
   for (std::size_t Done = 0; Result.Ok() && Done < File.size(); Done += Piece)
     Result = Stream.Write(File.subspan(Done, std::min(Piece, File.size() - Done)));
   if (Result.Ok()) Result = Stream.Finish();
-  if (Oracle) Require(MatchesPlain(Sink.Out, 0, Plain), __LINE__);
-  if (Unchanged) Require(Result.Ok() && Sink.Out.size() == Plain.size(), __LINE__);
+  if (Oracle) Require(MatchesPlain(Sink.Bytes, 0, Plain), __LINE__);
+  if (Unchanged) Require(Result.Ok() && Sink.Bytes.size() == Plain.size(), __LINE__);
   if (!Result.Ok()) Require(Stream.Finish() == Result, __LINE__);
 }
 

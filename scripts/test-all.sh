@@ -21,7 +21,7 @@ done
 echo "=== fuzzing the readers for $fuzz_seconds s"
 fuzz_dir=build/native-sanitize/fuzz
 mkdir -p "$fuzz_dir/corpus"
-# New inputs go into the build tree's corpus; the committed seeds are only read.
+# New inputs go into the build tree's corpus; the committed starting corpus is only read.
 status=0
 "$fuzz_dir/kuz_reader_fuzz" -max_total_time="$fuzz_seconds" -max_len=4096 -seed=1 -print_final_stats=1 \
   -artifact_prefix="$fuzz_dir/" "$fuzz_dir/corpus" fuzz/corpus >"$fuzz_dir/fuzz.log" 2>&1 || status=$?

@@ -1,8 +1,18 @@
 #include "kuz/Io.h"
 
 #include <cstring>
+#include <new>
 
 namespace kuz {
+
+Status MemorySink::Write(std::span<const std::uint8_t> Data) noexcept {
+  try {
+    Bytes.insert(Bytes.end(), Data.begin(), Data.end());
+    return Success();
+  } catch (const std::bad_alloc&) {
+    return Failure(Error::OutOfMemory);
+  }
+}
 
 Status MemorySource::Size(std::uint64_t& Size) noexcept {
   Size = Bytes.size();

@@ -31,9 +31,9 @@ struct TempFolderOwner {
 
 }  // namespace
 
-std::vector<std::uint8_t> Pattern(size_t Size, std::uint32_t Seed) {
+std::vector<std::uint8_t> Pattern(size_t Size, std::uint32_t Variant) {
   std::vector<std::uint8_t> Bytes(Size);
-  std::uint32_t State = Seed * 2654435761u + 1;
+  std::uint32_t State = Variant * 2654435761u + 1;
   for (size_t I = 0; I < Size; ++I) {
     State = State * 1103515245u + 12345u;
     Bytes[I] = static_cast<std::uint8_t>(State >> 16);

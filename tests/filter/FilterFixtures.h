@@ -17,7 +17,7 @@ inline const char TestKey[] = "d47e09c3a1f85b2e6c70d9a4e13b8f56";
 inline const char OtherKey[] = "00112233445566778899aabbccddeeff";
 
 // Deterministic plaintext that differs at every offset modulo a large prime.
-std::vector<std::uint8_t> Pattern(size_t Size, std::uint32_t Seed = 1);
+std::vector<std::uint8_t> Pattern(size_t Size, std::uint32_t Variant = 1);
 
 // A folder of its own under the prefix's temp folder, removed with its files at exit.
 const std::wstring& TempFolder();

@@ -40,9 +40,9 @@ std::string Sha512Hex(const CryptoBackend& Backend, std::span<const std::uint8_t
   return ToHex(Digest);
 }
 
-Bytes Pattern(std::size_t Size, std::uint32_t Seed) {
+Bytes Pattern(std::size_t Size, std::uint32_t Variant) {
   Bytes Out(Size);
-  std::uint32_t State = Seed * 2654435761u + 1;
+  std::uint32_t State = Variant * 2654435761u + 1;
   for (auto& B : Out) {
     State = State * 1664525u + 1013904223u;
     B = static_cast<std::uint8_t>(State >> 24);

@@ -22,19 +22,12 @@ std::string ToHex(std::span<const std::uint8_t> Data);
 std::string Sha512Hex(const CryptoBackend& Backend, std::span<const std::uint8_t> Data);
 
 // Plaintext that differs at every offset, so a byte from the wrong place shows.
-Bytes Pattern(std::size_t Size, std::uint32_t Seed = 1);
+Bytes Pattern(std::size_t Size, std::uint32_t Variant = 1);
 
 // Key 00 01 02 ... 0F.
 std::span<const std::uint8_t> TestKey();
 
-class VectorSink final : public ByteSink {
- public:
-  Status Write(std::span<const std::uint8_t> Data) noexcept override {
-    Bytes.insert(Bytes.end(), Data.begin(), Data.end());
-    return Success();
-  }
-  test::Bytes Bytes;
-};
+using VectorSink = MemorySink;
 
 // Records what is read from an in-memory source.
 class CountingSource final : public ByteSource {

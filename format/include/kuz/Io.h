@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "kuz/Error.h"
 
@@ -23,6 +24,14 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual Status Write(std::span<const std::uint8_t> Data) noexcept = 0;
+};
+
+// A sink that collects what is written, in memory.
+class MemorySink final : public ByteSink {
+ public:
+  // OutOfMemory when the bytes do not fit.
+  Status Write(std::span<const std::uint8_t> Data) noexcept override;
+  std::vector<std::uint8_t> Bytes;
 };
 
 // A source over bytes in memory that outlive it.
