@@ -183,7 +183,7 @@ TEST(SoakTest, PlayerGraphCyclesKeepNoMoreThanThePlatformsOwn) {
   const std::wstring Sample = WriteSample();
   ASSERT_FALSE(Sample.empty());
   const std::wstring Plain = std::wstring(KUZ_SOAK_MEDIA_W);
-  constexpr int Counted = 40;
+  constexpr int Counted = 100;
 
   auto [PlatformBefore, PlatformAfter] = Soak(4, Counted, [&](int) {
     ComPtr<IGraphBuilder> Graph;
