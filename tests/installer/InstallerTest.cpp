@@ -392,8 +392,8 @@ TEST_F(InstallerTest, SilentInstallPlaysAndTheRegisteredSilentUninstallRemovesEv
   ASSERT_NO_FATAL_FAILURE(ExpectSucceeds(Quoted(SetupProgram) + L" /S"));
   ExpectTraces(true);
   const Layout& At = Installed();
-  EXPECT_TRUE(SameContents(At.Player, Windows(KUZ_BUILT_PLAYER))) << "the built player";
-  EXPECT_TRUE(SameContents(At.Filter, Windows(KUZ_BUILT_FILTER))) << "the built filter";
+  EXPECT_TRUE(SameContents(At.Player, Windows(KUZ_BUILT_PLAYER))) << "the player as packed";
+  EXPECT_TRUE(SameContents(At.Filter, Windows(KUZ_BUILT_FILTER))) << "the filter as packed";
   for (const std::wstring& File : {At.Player, At.Filter, At.Uninstaller}) ExpectProductVersionInfo(File);
   EXPECT_TRUE(SamePath(ShortcutTarget(At.Shortcut), At.Player)) << ShortcutTarget(At.Shortcut);
   ExpectUninstallEntry();
