@@ -50,14 +50,17 @@ TApplication::TApplication(HINSTANCE Instance)
       IconHandle(LoadIconA(Instance, "MAINICON")) {
   WNDCLASSEXA Class = {};
   Class.cbSize = sizeof Class;
-  Class.lpfnWndProc = WindowProc;
-  Class.hInstance = Instance;
-  Class.hIcon = IconHandle;
-  Class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  Class.lpszClassName = ApplicationClassName;
-  if (!RegisterClassExA(&Class))
-    throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                            "RegisterClassEx");
+  // Registered once per process, by the first application object.
+  if (!GetClassInfoExA(Instance, ApplicationClassName, &Class)) {
+    Class.lpfnWndProc = WindowProc;
+    Class.hInstance = Instance;
+    Class.hIcon = IconHandle;
+    Class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    Class.lpszClassName = ApplicationClassName;
+    if (!RegisterClassExA(&Class))
+      throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
+                              "RegisterClassEx");
+  }
   // A zero-sized window that is never covered by anything: it only carries the taskbar entry
   // and owns the forms, so they get none of their own.
   HWND Created = CreateWindowExA(
