@@ -236,7 +236,15 @@ TEST_F(AsyncReaderTest, FlushHandsBackQueuedSamplesAndRefusesNewOnes) {
 }
 
 TEST_F(AsyncReaderTest, ConcurrentReadersAllGetTheirBytes) {
-  Agree(1, 8, ChunkSize);
+  // For the two threads that share the request queue below. Either may complete either's
+  // request, so every sample stays referenced until both are done: none goes back to the
+  // allocator while the other thread still reads it.
+  ComPtr<IMemAllocator> Many;
+  ALLOCATOR_PROPERTIES Wanted = {100, 1000, 1, 0};
+  ASSERT_EQ(Reader->RequestAllocator(nullptr, &Wanted, &Many), S_OK);
+  ASSERT_EQ(Many->Commit(), S_OK);
+  std::vector<ComPtr<IMediaSample>> Kept[2];
+
   std::atomic<int> Wrong{0};
   std::vector<std::thread> Threads;
   for (int T = 0; T < 4; ++T) {
@@ -261,16 +269,16 @@ TEST_F(AsyncReaderTest, ConcurrentReadersAllGetTheirBytes) {
       for (int I = 0; I < 50; ++I) {
         const LONGLONG Start = (T * 50 + I) * 701 % (PlainSize - 1000);
         ComPtr<IMediaSample> Mine;
-        if (FAILED(Allocator->GetBuffer(&Mine, nullptr, nullptr, 0))) {
+        if (FAILED(Many->GetBuffer(&Mine, nullptr, nullptr, 0))) {
           ++Wrong;
           return;
         }
+        Kept[T].push_back(Mine);
         REFERENCE_TIME From = Start * Units, To = (Start + 1000) * Units;
         Mine->SetTime(&From, &To);
         if (Reader->Request(Mine.Get(), 0) != S_OK) ++Wrong;
         IMediaSample* Done = nullptr;
         DWORD_PTR User = 0;
-        // Either thread may complete either request; each checks what it got back.
         if (Reader->WaitForNext(10000, &Done, &User) != S_OK || !Done) {
           ++Wrong;
           continue;
@@ -283,6 +291,8 @@ TEST_F(AsyncReaderTest, ConcurrentReadersAllGetTheirBytes) {
   }
   for (auto& Thread : Threads) Thread.join();
   EXPECT_EQ(Wrong.load(), 0);
+  for (auto& Samples : Kept) Samples.clear();
+  Many->Decommit();
 }
 
 // Reads that follow each other are served from windows read ahead on another thread; these
