@@ -93,18 +93,25 @@ const Providers& OpenProviders() noexcept {
 
 PUCHAR Mutable(const std::uint8_t* Bytes) noexcept { return const_cast<PUCHAR>(Bytes); }
 
+// GCM parameters of one chunk: its nonce and where its tag is. The tag length is fixed at 16 here,
+// for sealing and opening alike: CNG would accept a shorter one and check fewer bytes.
+BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO ChunkModeInfo(NonceSpan Nonce, std::uint8_t* Tag) noexcept {
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO Info;
+  BCRYPT_INIT_AUTH_MODE_INFO(Info);
+  Info.pbNonce = Mutable(Nonce.data());
+  Info.cbNonce = NonceSize;
+  Info.pbTag = Tag;
+  Info.cbTag = TagSize;
+  return Info;
+}
+
 class CngChunkCipher final : public ChunkCipher {
  public:
   explicit CngChunkCipher(UniqueKey Key) noexcept : Key(std::move(Key)) {}
 
   bool Seal(NonceSpan Nonce, std::span<const std::uint8_t> Plain, std::span<std::uint8_t> Out) noexcept override {
     if (Out.size() != Plain.size() + TagSize || Plain.size() > ULONG_MAX - TagSize) return false;
-    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO Info;
-    BCRYPT_INIT_AUTH_MODE_INFO(Info);
-    Info.pbNonce = Mutable(Nonce.data());
-    Info.cbNonce = NonceSize;
-    Info.pbTag = Out.data() + Plain.size();
-    Info.cbTag = TagSize;
+    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO Info = ChunkModeInfo(Nonce, Out.data() + Plain.size());
     ULONG Written = 0;
     const ULONG Size = static_cast<ULONG>(Plain.size());
     std::uint8_t Dummy = 0;
@@ -115,13 +122,7 @@ class CngChunkCipher final : public ChunkCipher {
 
   bool Open(NonceSpan Nonce, std::span<const std::uint8_t> Sealed, std::span<std::uint8_t> Out) noexcept override {
     if (Sealed.size() < TagSize || Out.size() != Sealed.size() - TagSize || Out.size() > ULONG_MAX) return false;
-    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO Info;
-    BCRYPT_INIT_AUTH_MODE_INFO(Info);
-    Info.pbNonce = Mutable(Nonce.data());
-    Info.cbNonce = NonceSize;
-    // Fixed at 16: CNG would accept a shorter tag length and check fewer bytes.
-    Info.pbTag = Mutable(Sealed.data() + Out.size());
-    Info.cbTag = TagSize;
+    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO Info = ChunkModeInfo(Nonce, Mutable(Sealed.data() + Out.size()));
     ULONG Written = 0;
     const ULONG Size = static_cast<ULONG>(Out.size());
     // Never null buffers, even for an empty chunk: Wine's CNG then skips the tag check.
